@@ -1,0 +1,107 @@
+// Runs the built program for the end-to-end tests.
+
+#include "run_program.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+const char *const OUTPUT_NAMES[7] = {"fn.out",     "mass.out",     "mem.out",       "pf.out",
+                                     "fn_mem.out", "fn_mem_u.out", "fn_mem_386.out"};
+
+WorkDir::WorkDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "f06modes-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+WorkDir::~WorkDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void WorkDir::write(const std::string &name, const std::string &bytes) const {
+    std::ofstream(path_ / name, std::ios::binary) << bytes;
+}
+
+std::string WorkDir::read(const std::string &name) const {
+    const std::string bytes = file_bytes(path_ / name);
+    EXPECT_NE(bytes, "<missing>") << name;
+    return bytes;
+}
+
+std::string file_bytes(const std::filesystem::path &file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return "<missing>";
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+RunResult run_f06modes(const std::filesystem::path &dir, const std::string &input) {
+    std::signal(SIGPIPE, SIG_IGN);  // the program may end before it reads all input
+    int to_child[2];
+    int from_child[2];
+    if (pipe(to_child) != 0 || pipe(from_child) != 0)
+        throw std::runtime_error("pipe failed");
+    const pid_t child = fork();
+    if (child == 0) {
+        setsid();  // no controlling terminal: the key wait ends at once
+        dup2(to_child[0], STDIN_FILENO);
+        dup2(from_child[1], STDOUT_FILENO);
+        for (const int fd : {to_child[0], to_child[1], from_child[0], from_child[1]})
+            close(fd);
+        if (chdir(dir.c_str()) == 0)
+            execl(F06MODES, F06MODES, static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(to_child[0]);
+    close(from_child[1]);
+    for (std::size_t sent = 0; sent < input.size();) {
+        const ssize_t n = ::write(to_child[1], input.data() + sent, input.size() - sent);
+        if (n <= 0)
+            break;
+        sent += static_cast<std::size_t>(n);
+    }
+    close(to_child[1]);
+
+    RunResult result;
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(from_child[0], buffer, sizeof buffer)) > 0;)
+        result.console.append(buffer, static_cast<std::size_t>(n));
+    close(from_child[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::string console_before_passes(const std::string &report_name) {
+    std::string console =
+        "\n f06modes - natural frequencies and modal mass from a Nastran report \n"
+        "\n\n f06modes, by the f06modes maintainers\n"
+        " maintainers@users.noreply.c-seed-83b2dc46.example\n"
+        "\n\n The input file is a NX Nastran output file \n"
+        " from a SOL SEMODES analysis. \n"
+        "\n\n Enter the *.f06 filename \n"
+        "\n"
+        " File: " + report_name + " opened. \n";
+    for (const char *name : OUTPUT_NAMES)
+        console += std::string(" File: ") + name + " opened. \n";
+    return console;
+}
+
+std::string console_after_passes() {
+    std::string console = "\n Output Files \n";
+    for (const char *name : OUTPUT_NAMES)
+        console += std::string("\n ") + name + " ";
+    return console + "\n\n press any key to continue \n";
+}

@@ -1,0 +1,46 @@
+// Runs the built f06modes as a user would: in a fresh working directory, the
+// name piped into standard input, in a new session without a terminal.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+struct RunResult {
+    int status = -1;      // exit status, or -1 when killed by a signal
+    std::string console;  // everything written to standard output
+};
+
+// A fresh, empty working directory under the system's temporary directory,
+// removed when the object goes.
+class WorkDir {
+public:
+    WorkDir();
+    ~WorkDir();
+    WorkDir(const WorkDir &) = delete;
+    WorkDir &operator=(const WorkDir &) = delete;
+
+    const std::filesystem::path &path() const { return path_; }
+    // Writes a file of exactly these bytes into the directory.
+    void write(const std::string &name, const std::string &bytes) const;
+    // The bytes of a file in the directory; fails the test when it is missing.
+    std::string read(const std::string &name) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+// Runs f06modes in dir with input on standard input and collects its console.
+RunResult run_f06modes(const std::filesystem::path &dir, const std::string &input);
+
+// The console a run prints before its first pass: banner, prompt, the blank
+// line and the eight progress lines, for a report of this name.
+std::string console_before_passes(const std::string &report_name);
+
+// The console a run prints after its last pass: output list and key prompt.
+std::string console_after_passes();
+
+// The bytes of a file, or "<missing>" when it cannot be read.
+std::string file_bytes(const std::filesystem::path &file);
+
+// The seven output names, in slot order.
+extern const char *const OUTPUT_NAMES[7];
