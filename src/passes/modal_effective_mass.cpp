@@ -27,12 +27,6 @@ struct HeldRow {
     std::array<double, 6> mass{};  // effective masses, already scaled
 };
 
-// A line holding "MODAL EFFECTIVE" is the heading, unless it heads the
-// effective mass fraction table, which the solver prints first.
-bool line_is_heading() {
-    return line_has("MODAL EFFECTIVE") && !line_has("FRACTION");
-}
-
 // The table ends at the next page header: "NX NASTRAN", or "SIMCENTER
 // NASTRAN" from 2019 on.
 bool line_ends_table() {
@@ -97,13 +91,14 @@ void copy_table() {
 void pass_modal_effective_mass() {
     std::printf("\n find MEM \n");
     clear_report_words();
-    for (int searched = 0; searched < SEARCH_LINE_LIMIT; ++searched) {
-        if (!read_report_line())
-            break;
-        if (line_is_heading()) {
+    int searched = 0;
+    while (search_report("MODAL EFFECTIVE", searched, SEARCH_LINE_LIMIT)) {
+        // The effective mass fraction tables, printed first, are passed over.
+        if (!line_has("FRACTION")) {
             copy_table();
             break;
         }
+        ++searched;
     }
     rewind_report();
 }

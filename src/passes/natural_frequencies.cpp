@@ -39,18 +39,16 @@ void copy_table() {
 
 void pass_natural_frequencies() {
     clear_report_words();
-    for (int searched = 0; searched < SEARCH_LINE_LIMIT; ++searched) {
-        if (!read_report_line())
-            return;
-        if (!line_has("R E A L   E I G E N V A L U E S"))
-            continue;
+    int searched = 0;
+    while (search_report("R E A L   E I G E N V A L U E S", searched, SEARCH_LINE_LIMIT)) {
         std::printf("\n %s \n", report_line.data());
         read_report_line();
-        if (!line_has("CYCLES"))
-            continue;
-        read_report_line();  // the second column-heading line
-        copy_table();
-        close_slot(SLOT_FN);
-        return;
+        if (line_has("CYCLES")) {
+            read_report_line();  // the second column-heading line
+            copy_table();
+            close_slot(SLOT_FN);
+            return;
+        }
+        ++searched;  // the heading line; the line after it is not counted
     }
 }

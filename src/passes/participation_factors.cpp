@@ -40,13 +40,8 @@ void copy_table() {
 
 void pass_participation_factors() {
     std::printf("\n in pf \n");
-    for (int searched = 0; searched < SEARCH_LINE_LIMIT; ++searched) {
-        if (!read_report_line())
-            break;
-        if (line_has("MODAL PARTICIPATION FACTORS")) {
-            copy_table();
-            break;
-        }
-    }
+    int searched = 0;
+    if (search_report("MODAL PARTICIPATION FACTORS", searched, SEARCH_LINE_LIMIT))
+        copy_table();
     rewind_report();
 }

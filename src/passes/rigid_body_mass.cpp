@@ -42,13 +42,8 @@ void write_mass() {
 
 void pass_rigid_body_mass() {
     clear_report_words();
-    for (int searched = 0; searched < SEARCH_LINE_LIMIT; ++searched) {
-        if (!read_report_line())
-            break;
-        if (line_has("X-C.G.")) {
-            write_mass();
-            break;
-        }
-    }
+    int searched = 0;
+    if (search_report("X-C.G.", searched, SEARCH_LINE_LIMIT))
+        write_mass();
     std::printf("\n\n");
 }

@@ -29,6 +29,17 @@ bool read_report_line() {
     return true;
 }
 
+bool search_report(const char *marker, int &searched, int limit) {
+    while (searched < limit) {
+        if (!read_report_line())
+            return false;
+        if (line_has(marker))
+            return true;
+        ++searched;
+    }
+    return false;
+}
+
 bool line_has(const char *marker) {
     return std::strstr(report_line.data(), marker) != nullptr;
 }

@@ -26,6 +26,11 @@ extern std::array<WordField, WORD_COUNT> report_words;
 // false, leaving report_line untouched, when not one byte could be read.
 bool read_report_line();
 
+// Reads report lines until one holds the marker, counting each line that does
+// not in searched, as long as searched is below limit. Returns true with that
+// line in report_line; false when the limit is reached or the report ends.
+bool search_report(const char *marker, int &searched, int limit);
+
 // Whether the marker occurs in report_line, before its first zero byte.
 bool line_has(const char *marker);
 
