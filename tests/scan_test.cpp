@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "run/file_slots.h"
@@ -40,6 +43,7 @@ protected:
         std::fwrite(bytes.data(), 1, bytes.size(), report);
         std::rewind(report);
         file_slots[SLOT_REPORT].stream = report;
+        rewind_report();  // drops what was read ahead of an earlier report
     }
     void SetUp() override {
         report_line = {};
@@ -136,11 +140,127 @@ TEST_F(ScanTest, FailingReadActsAsTheEndAndIsRemembered) {
     // Linux opens a directory for reading; every read of it fails.
     file_slots[SLOT_REPORT].stream = std::fopen("/", "rb");
     ASSERT_NE(file_slots[SLOT_REPORT].stream, nullptr);
+    rewind_report();
     set_line("previous\n");
     EXPECT_FALSE(read_report_line());
     EXPECT_EQ(line_text(), "previous\n");
     rewind_report();
     EXPECT_TRUE(file_slots[SLOT_REPORT].failed) << "the rewind clears the stream's own flag";
+}
+
+/* ---------------------------------------------------------- search ---- */
+
+// The heading search as the passes describe it: one line read and tested at
+// a time. The scanner's search skims many lines at once and must end exactly
+// where this does.
+bool search_line_by_line(const char *marker, int &searched, int limit) {
+    for (; searched < limit; ++searched) {
+        if (!read_report_line())
+            return false;
+        if (line_has(marker))
+            return true;
+    }
+    return false;
+}
+
+struct SearchCase {
+    const char *what;
+    std::string report;
+    int limit;
+    bool found;
+    int searched;
+    std::string line;  // report_line afterwards
+};
+
+TEST_F(ScanTest, SearchCountsEveryLineReadUpToTheLimit) {
+    const std::string long_line = std::string(250, 'x') + "\n";  // two reads
+    const std::string straddling = std::string(196, 'x') + "X-C.G.\n";  // split at 199
+    const std::vector<SearchCase> cases = {
+        {"found on the last allowed line", "a\nb\nX-C.G.\n", 3, true, 2, "X-C.G.\n"},
+        {"one line too far", "a\nb\nc\nX-C.G.\n", 3, false, 3, "c\n"},
+        {"limit reached among short lines", "a\nb\nc\nd\nX-C.G.\n", 3, false, 3, "c\n"},
+        {"report ends first", "a\nb\n", 10, false, 2, "b\n"},
+        {"last line without newline", "a\nzz X-C.G.", 10, true, 1, "zz X-C.G."},
+        {"a long line counts per read", long_line + "X-C.G.\n", 3, true, 2, "X-C.G.\n"},
+        {"a long line counts per read, too far", long_line + "X-C.G.\n", 2, false, 2,
+         std::string(51, 'x') + "\n"},
+        {"marker split between two reads", straddling + "a\n", 10, false, 3, "a\n"},
+        {"marker behind a zero byte", std::string("a\0X-C.G.\nb\n", 11), 10, false, 2, "b\n"},
+        {"marker in a CR LF line", "a\r\n X-C.G.\r\n", 10, true, 1, " X-C.G.\r\n"},
+        {"no lines at all", "", 10, false, 0, ""},
+    };
+    for (const SearchCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        open_report(c.report);
+        report_line = {};
+        int searched = 0;
+        EXPECT_EQ(search_report("X-C.G.", searched, c.limit), c.found);
+        EXPECT_EQ(searched, c.searched);
+        EXPECT_EQ(line_text(), c.line);
+        TearDown();
+    }
+}
+
+// Random reports with lines of every length around one read and one block,
+// zero bytes, carriage returns and markers at awkward places.
+std::string random_report(std::mt19937 &random) {
+    const std::string pieces[] = {"X-C.G.", "X-C.G", "MODAL EFFECTIVE", "MODAL EFFECTIVE MASS FRACTION",
+                                  "NX", "1.0E+00 ", "   ", "\r", std::string(1, '\0'), "M", "X"};
+    std::string report;
+    const int lines = std::uniform_int_distribution<int>(0, 400)(random);
+    for (int line = 0; line < lines; ++line) {
+        const int kind = std::uniform_int_distribution<int>(0, 99)(random);
+        std::size_t length = kind < 70 ? random() % 140
+                             : kind < 90 ? 190 + random() % 20
+                             : kind < 99 ? 380 + random() % 30
+                                         : 200'000 + random() % 200'000;
+        std::string text;
+        while (text.size() < length) {
+            const int pick = std::uniform_int_distribution<int>(0, 40)(random);
+            if (pick < 11)
+                text += pieces[pick];
+            else
+                text += static_cast<char>('A' + pick);
+        }
+        // A marker that straddles the end of a read now and then.
+        if (kind % 7 == 0 && text.size() > 200)
+            text.replace(196, 6, "X-C.G.");
+        report += text + (line + 1 < lines || kind % 2 ? "\n" : "");
+    }
+    return report;
+}
+
+TEST_F(ScanTest, SearchEndsWhereReadingLineByLineEnds) {
+    std::mt19937 random(20261211);
+    const char *markers[] = {"X-C.G.", "MODAL EFFECTIVE", "NX", "M"};
+    for (int round = 0; round < 120; ++round) {
+        const std::string report = random_report(random);
+        const auto newlines = std::count(report.begin(), report.end(), '\n');
+        const int limit = round % 3 == 0 ? 1'000'000'000 : 1 + static_cast<int>(random() % (newlines + 1));
+        const char *marker = markers[round % 4];
+        SCOPED_TRACE("round " + std::to_string(round));
+
+        // Line by line first, remembering where each search stopped.
+        open_report(report);
+        std::vector<std::tuple<bool, int, std::string>> expected;
+        int searched = 0;
+        for (bool found = true; found && expected.size() < 50;) {
+            found = search_line_by_line(marker, searched, limit);
+            expected.emplace_back(found, searched, line_text());
+            ++searched;
+        }
+        TearDown();
+
+        open_report(report);
+        searched = 0;
+        for (const auto &[found, stopped_at, line] : expected) {
+            ASSERT_EQ(search_report(marker, searched, limit), found);
+            ASSERT_EQ(searched, stopped_at);
+            ASSERT_EQ(line_text(), line);
+            ++searched;
+        }
+        TearDown();
+    }
 }
 
 /* ------------------------------------------------------- marker test ---- */

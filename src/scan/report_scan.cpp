@@ -4,6 +4,7 @@
 #include "scan/report_scan.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -11,27 +12,181 @@
 
 #include "run/file_slots.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 std::array<char, LINE_READ_MAX + 1> report_line{};
 std::array<WordField, WORD_COUNT> report_words{};
 
 /* ---------------------------------------------------------- reading ---- */
 
-bool read_report_line() {
+namespace {
+
+// The report is read in large blocks rather than line by line through stdio:
+// a heading search may have to get through gigabytes. A block always holds at
+// least one line read's worth of bytes past the read position, unless the
+// report has ended.
+constexpr std::size_t BLOCK_SIZE = 256 * 1024;
+// The vector search looks at most a marker's length plus one vector past the
+// bytes read.
+constexpr std::size_t BLOCK_SLACK = 128;
+
+struct ReadAhead {
+    std::array<char, BLOCK_SIZE + BLOCK_SLACK> bytes{};
+    std::size_t next = 0;       // first byte not yet delivered
+    std::size_t end = 0;        // end of the bytes read
+    bool report_ended = false;  // no byte is left to read behind end
+    bool at_line_start = true;  // the last line delivered ended with a newline
+};
+
+ReadAhead ahead;
+
+// Moves the bytes not yet delivered to the front and reads behind them until
+// the block is full or the report ends.
+void refill() {
+    std::memmove(ahead.bytes.data(), ahead.bytes.data() + ahead.next, ahead.end - ahead.next);
+    ahead.end -= ahead.next;
+    ahead.next = 0;
     FileSlot &report = file_slots[SLOT_REPORT];
-    // Read aside first: a read that yields nothing must leave the line as it was.
-    std::array<char, LINE_READ_MAX + 1> next{};
-    if (std::fgets(next.data(), static_cast<int>(next.size()), report.stream) == nullptr) {
-        if (std::ferror(report.stream))
-            report.failed = true;
-        return false;
+    while (ahead.end < BLOCK_SIZE && !ahead.report_ended) {
+        const std::size_t got =
+            std::fread(ahead.bytes.data() + ahead.end, 1, BLOCK_SIZE - ahead.end, report.stream);
+        ahead.end += got;
+        if (got == 0) {
+            ahead.report_ended = true;
+            if (std::ferror(report.stream))
+                report.failed = true;
+        }
     }
-    report_line = next;
+}
+
+// Copies the next length bytes into report_line and moves past them.
+void deliver(std::size_t length) {
+    const char *start = ahead.bytes.data() + ahead.next;
+    std::memcpy(report_line.data(), start, length);
+    report_line[length] = '\0';
+    ahead.next += length;
+    ahead.at_line_start = start[length - 1] == '\n';
+}
+
+}  // namespace
+
+bool read_report_line() {
+    if (ahead.end - ahead.next < LINE_READ_MAX && !ahead.report_ended)
+        refill();
+    const std::size_t left = std::min<std::size_t>(ahead.end - ahead.next, LINE_READ_MAX);
+    if (left == 0)
+        return false;
+    const char *start = ahead.bytes.data() + ahead.next;
+    const auto *newline = static_cast<const char *>(std::memchr(start, '\n', left));
+    deliver(newline != nullptr ? static_cast<std::size_t>(newline - start) + 1 : left);
     return true;
 }
 
+void rewind_report() {
+    FileSlot &report = file_slots[SLOT_REPORT];
+    if (std::ferror(report.stream))
+        report.failed = true;
+    std::rewind(report.stream);
+    ahead.next = ahead.end = 0;
+    ahead.report_ended = false;
+    ahead.at_line_start = true;
+}
+
+/* --------------------------------------------------------- searching ---- */
+
+namespace {
+
+// The first byte in [at, end) that is a newline or where the marker may
+// begin: its first byte there and its last byte length - 1 further on. The
+// vector loop reads up to length + 15 bytes past end, into the block's slack.
+const char *next_newline_or_candidate(const char *at, const char *end, const char *marker,
+                                      std::size_t length) {
+    const char first = marker[0];
+    const char last = marker[length - 1];
+#if defined(__SSE2__)
+    const __m128i newlines = _mm_set1_epi8('\n');
+    const __m128i firsts = _mm_set1_epi8(first);
+    const __m128i lasts = _mm_set1_epi8(last);
+    for (; at + 16 <= end; at += 16) {
+        const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+        const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + length - 1));
+        const __m128i hits =
+            _mm_or_si128(_mm_cmpeq_epi8(head, newlines),
+                         _mm_and_si128(_mm_cmpeq_epi8(head, firsts), _mm_cmpeq_epi8(tail, lasts)));
+        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+        if (mask != 0)
+            return at + std::countr_zero(mask);
+    }
+#endif
+    for (; at < end; ++at)
+        if (*at == '\n' || (*at == first && at[length - 1] == last))
+            return at;
+    return end;
+}
+
+// The end of the line that starts at line, when the whole line, newline
+// included, is in the block and the marker does not occur in it; nullptr
+// when the line may hold the marker, or has not been read to its end.
+const char *end_of_line_without(const char *line, const char *end, const char *marker,
+                                std::size_t length) {
+    for (const char *at = line;; ++at) {
+        at = next_newline_or_candidate(at, end, marker, length);
+        if (at == end)
+            return nullptr;
+        if (*at == '\n')
+            return at + 1;
+        if (at + length > end || std::memcmp(at, marker, length) == 0)
+            return nullptr;
+    }
+}
+
+// Moves past whole lines that cannot hold the marker, counting each in
+// searched while it is below limit: lines of at most one read that are in the
+// block and in which the marker does not occur. Stops in front of any other
+// line, which the caller reads the usual way, and leaves the last line it
+// passed in report_line, as reading it would have.
+void skim_lines(const char *marker, int &searched, int limit) {
+    const std::size_t length = std::strlen(marker);
+    std::size_t last_line = 0;
+    std::size_t last_length = 0;
+    while (searched < limit) {
+        const char *block = ahead.bytes.data();
+        const char *line = block + ahead.next;
+        const char *line_end = end_of_line_without(line, block + ahead.end, marker, length);
+        if (line_end == nullptr || line_end - line > LINE_READ_MAX) {
+            // A line in the block, or the report's end, ends the skim; the
+            // block's end calls for more bytes first.
+            const bool whole_line_in_block = std::memchr(line, '\n', ahead.end - ahead.next) != nullptr;
+            if (whole_line_in_block || ahead.report_ended || ahead.end - ahead.next > LINE_READ_MAX)
+                break;
+            if (last_length != 0) {
+                ahead.next = last_line;
+                deliver(last_length);
+                last_length = 0;
+            }
+            refill();
+            continue;
+        }
+        last_line = ahead.next;
+        last_length = static_cast<std::size_t>(line_end - line);
+        ahead.next += last_length;
+        ++searched;
+    }
+    if (last_length != 0) {
+        ahead.next = last_line;
+        deliver(last_length);
+    }
+}
+
+}  // namespace
+
 bool search_report(const char *marker, int &searched, int limit) {
     while (searched < limit) {
-        if (!read_report_line())
+        if (ahead.at_line_start)
+            skim_lines(marker, searched, limit);
+        if (searched >= limit || !read_report_line())
             return false;
         if (line_has(marker))
             return true;
@@ -42,13 +197,6 @@ bool search_report(const char *marker, int &searched, int limit) {
 
 bool line_has(const char *marker) {
     return std::strstr(report_line.data(), marker) != nullptr;
-}
-
-void rewind_report() {
-    FileSlot &report = file_slots[SLOT_REPORT];
-    if (std::ferror(report.stream))
-        report.failed = true;
-    std::rewind(report.stream);
 }
 
 void clear_report_words() {
