@@ -11,7 +11,7 @@
 #include "passes/participation_factors.h"
 #include "passes/rigid_body_mass.h"
 #include "run/file_slots.h"
-#include "run/key_wait.h"
+#include "run/console.h"
 
 namespace {
 
@@ -50,6 +50,7 @@ void print_output_list() {
 }  // namespace
 
 int run_session() {
+    prepare_console();
     print_banner();
     std::fflush(stdout);
     file_slots[SLOT_REPORT].name = read_word();

@@ -1,5 +1,6 @@
-// The key wait on POSIX systems. Reads the controlling terminal, so the rest
-// of the line the name was typed on, or a name piped in, never ends it.
+// The console on POSIX systems. The key wait reads the controlling terminal,
+// so the rest of the line the name was typed on, or a name piped in, never
+// ends it.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -9,7 +10,7 @@
 #include <csignal>
 #include <initializer_list>
 
-#include "run/key_wait.h"
+#include "run/console.h"
 
 namespace {
 
@@ -56,6 +57,13 @@ void skip_escape_sequence() {
 }
 
 }  // namespace
+
+void prepare_console() {
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+        if (fcntl(fd, F_GETFD) == -1)
+            open("/dev/null", O_RDWR);  // takes the lowest free descriptor: fd
+    std::signal(SIGPIPE, SIG_IGN);
+}
 
 int wait_for_key() {
     tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
