@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <span>
+#include <string_view>
 
 #include "run/file_slots.h"
 
@@ -27,7 +28,7 @@ namespace {
 // a heading search may have to get through gigabytes. A block always holds at
 // least one line read's worth of bytes past the read position, unless the
 // report has ended.
-constexpr std::size_t BLOCK_SIZE = 256 * 1024;
+constexpr std::size_t BLOCK_SIZE = std::size_t{256} << 10;
 // The vector search looks at most a marker's length plus one vector past the
 // bytes read.
 constexpr std::size_t BLOCK_SLACK = 128;
@@ -230,7 +231,7 @@ const char *skip_digits(const char *at) {
 // Length of the number that text begins with, 0 when it begins with none:
 //   number   = [+-] (digit+ [. digit*] | . digit+) [exponent]
 //   exponent = letter [+-] digit+        (letter one of exponent_letters)
-std::size_t number_length(const char *text, const char *exponent_letters) {
+std::size_t number_length(const char *text, std::string_view exponent_letters) {
     const char *at = text;
     if (*at == '+' || *at == '-')
         ++at;
@@ -246,7 +247,7 @@ std::size_t number_length(const char *text, const char *exponent_letters) {
     }
     if (!has_digits)
         return 0;
-    if (*at != '\0' && std::strchr(exponent_letters, *at) != nullptr) {
+    if (*at != '\0' && exponent_letters.find(*at) != std::string_view::npos) {
         const char *digits = at + 1;
         if (*digits == '+' || *digits == '-')
             ++digits;
