@@ -150,35 +150,34 @@ const char *end_of_line_without(const char *line, const char *end, const char *m
 // passed in report_line, as reading it would have.
 void skim_lines(const char *marker, int &searched, int limit) {
     const std::size_t length = std::strlen(marker);
-    std::size_t last_line = 0;
-    std::size_t last_length = 0;
+    std::size_t last_length = 0;  // of the last line passed, which ends at ahead.next
+    const auto deliver_last_line = [&last_length] {
+        if (last_length != 0) {
+            ahead.next -= last_length;
+            deliver(last_length);
+            last_length = 0;
+        }
+    };
     while (searched < limit) {
-        const char *block = ahead.bytes.data();
-        const char *line = block + ahead.next;
-        const char *line_end = end_of_line_without(line, block + ahead.end, marker, length);
-        if (line_end == nullptr || line_end - line > LINE_READ_MAX) {
-            // A line in the block, or the report's end, ends the skim; the
-            // block's end calls for more bytes first.
-            const bool whole_line_in_block = std::memchr(line, '\n', ahead.end - ahead.next) != nullptr;
-            if (whole_line_in_block || ahead.report_ended || ahead.end - ahead.next > LINE_READ_MAX)
-                break;
-            if (last_length != 0) {
-                ahead.next = last_line;
-                deliver(last_length);
-                last_length = 0;
-            }
-            refill();
+        const char *line = ahead.bytes.data() + ahead.next;
+        const std::size_t left = ahead.end - ahead.next;
+        const char *line_end = end_of_line_without(line, line + left, marker, length);
+        if (line_end != nullptr && line_end - line <= LINE_READ_MAX) {
+            last_length = static_cast<std::size_t>(line_end - line);
+            ahead.next += last_length;
+            ++searched;
             continue;
         }
-        last_line = ahead.next;
-        last_length = static_cast<std::size_t>(line_end - line);
-        ahead.next += last_length;
-        ++searched;
+        // A line that is cut short by the block's end may still be one to
+        // pass: read on first. Any other line ends the skim.
+        const bool cut_by_block_end = !ahead.report_ended && left <= LINE_READ_MAX &&
+                                      std::memchr(line, '\n', left) == nullptr;
+        if (!cut_by_block_end)
+            break;
+        deliver_last_line();
+        refill();
     }
-    if (last_length != 0) {
-        ahead.next = last_line;
-        deliver(last_length);
-    }
+    deliver_last_line();
 }
 
 }  // namespace
