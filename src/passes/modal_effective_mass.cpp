@@ -27,12 +27,6 @@ struct HeldRow {
     std::array<double, 6> mass{};  // effective masses, already scaled
 };
 
-// The table ends at the next page header: "NX NASTRAN", or "SIMCENTER
-// NASTRAN" from 2019 on.
-bool line_ends_table() {
-    return line_has("NX") || line_has("SIMCENTER");
-}
-
 // Scales the effective masses that the row's parse supplied, each once.
 void scale_supplied_masses(HeldRow &row, int supplied) {
     for (int value = 0; value < supplied && value < 6; ++value)
@@ -80,7 +74,7 @@ void copy_table() {
             write_total_row(row);
         else if (line_has("E+") || line_has("E-"))
             write_mode_row(row);
-        if (line_ends_table())
+        if (line_has_page_header())
             return;
         std::fprintf(mem, "%s \n", report_line.data());
     }

@@ -13,10 +13,10 @@ namespace {
 constexpr int SEARCH_LINE_LIMIT = 10'000'000;
 constexpr int FREQUENCY_WORD = 4;  // word field 5
 
-// Whether the line ends the table: a page header ("NX NASTRAN", or
-// "SIMCENTER NASTRAN" from 2019 on) or the "MAX" of a summary line.
+// Whether the line ends the table: a page header, or the "MAX" of a summary
+// line.
 bool line_ends_table() {
-    return line_has("NX") || line_has("SIMCENTER") || line_has("MAX");
+    return line_has_page_header() || line_has("MAX");
 }
 
 // Writes one mode row: the mode number as printed and the frequency in

@@ -20,18 +20,12 @@ void copy_line() {
     std::printf(" %s ", report_line.data());
 }
 
-// The table ends at the next page header: "NX NASTRAN", or "SIMCENTER
-// NASTRAN" from 2019 on.
-bool line_ends_table() {
-    return line_has("NX") || line_has("SIMCENTER");
-}
-
 // The heading line in report_line, then the table after the skipped lines.
 void copy_table() {
     copy_line();
     for (int skipped = 0; skipped < SKIPPED_LINES; ++skipped)
         read_report_line();
-    for (int copied = 0; copied < TABLE_LINE_BOUND && read_report_line() && !line_ends_table();
+    for (int copied = 0; copied < TABLE_LINE_BOUND && read_report_line() && !line_has_page_header();
          ++copied)
         copy_line();
 }

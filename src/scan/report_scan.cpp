@@ -199,6 +199,10 @@ bool line_has(const char *marker) {
     return std::strstr(report_line.data(), marker) != nullptr;
 }
 
+bool line_has_page_header() {
+    return line_has("NX") || line_has("SIMCENTER");
+}
+
 void clear_report_words() {
     report_words = {};
 }

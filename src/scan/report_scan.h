@@ -34,6 +34,11 @@ bool search_report(const char *marker, int &searched, int limit);
 // Whether the marker occurs in report_line, before its first zero byte.
 bool line_has(const char *marker);
 
+// Whether report_line holds what marks a page header, where every table
+// ends: "NX", as in "NX NASTRAN", or "SIMCENTER", as the solver has printed
+// there since 2019.
+bool line_has_page_header();
+
 // Moves the report back to its first byte and clears its end-of-file state.
 void rewind_report();
 
