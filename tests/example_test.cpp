@@ -122,14 +122,14 @@ TEST(ExampleReport, GivesTheFrequenciesTablesAndMassOfThePlate) {
     const RunResult run = run_f06modes(dir.path(), REPORT + "\n");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.console,
-              console_before_passes(REPORT) + PASSES_CONSOLE + console_after_passes());
+              text_file(console_before_passes(REPORT) + PASSES_CONSOLE + console_after_passes()));
 
     const std::vector<std::pair<std::string, std::string>> files = {
         {"fn.out", FN},   {"mass.out", MASS}, {"mem.out", MEM},
         {"pf.out", PF},   {"fn_mem.out", ""}, {"fn_mem_u.out", ""},
         {"fn_mem_386.out", FN_MEM_386}};
     for (const auto &[name, expected] : files)
-        EXPECT_EQ(dir.read(name), expected) << name;
+        EXPECT_EQ(dir.read(name), text_file(expected)) << name;
 }
 
 }  // namespace

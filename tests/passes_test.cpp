@@ -50,12 +50,12 @@ void expect_run(const std::string &report, const PassOutputs &expected) {
     dir.write(REPORT_NAME, report);
     const RunResult run = run_f06modes(dir.path(), REPORT_NAME + "\n");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.console, expected_console(expected));
-    EXPECT_EQ(dir.read("fn.out"), expected.fn);
-    EXPECT_EQ(dir.read("pf.out"), expected.pf);
-    EXPECT_EQ(dir.read("mem.out"), expected.mem);
-    EXPECT_EQ(dir.read("fn_mem_386.out"), expected.fn_mem_386);
-    EXPECT_EQ(dir.read("mass.out"), expected.mass);
+    EXPECT_EQ(run.console, text_file(expected_console(expected)));
+    EXPECT_EQ(dir.read("fn.out"), text_file(expected.fn));
+    EXPECT_EQ(dir.read("pf.out"), text_file(expected.pf));
+    EXPECT_EQ(dir.read("mem.out"), text_file(expected.mem));
+    EXPECT_EQ(dir.read("fn_mem_386.out"), text_file(expected.fn_mem_386));
+    EXPECT_EQ(dir.read("mass.out"), text_file(expected.mass));
     EXPECT_EQ(dir.read("fn_mem.out"), "");
     EXPECT_EQ(dir.read("fn_mem_u.out"), "");
 }

@@ -2,11 +2,23 @@
 
 #include "run_program.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <algorithm>
+#include <random>
+#include <thread>
+#else
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#endif
+
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -15,6 +27,100 @@
 const char *const OUTPUT_NAMES[7] = {"fn.out",     "mass.out",     "mem.out",       "pf.out",
                                      "fn_mem.out", "fn_mem_u.out", "fn_mem_386.out"};
 
+#ifdef _WIN32
+
+WorkDir::WorkDir() {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = "f06modes-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                 std::to_string(random());
+        path_ = std::filesystem::temp_directory_path() / name;
+        if (std::filesystem::create_directory(path_))
+            return;
+    }
+    throw std::runtime_error("no fresh temporary directory");
+}
+
+std::string text_file(const std::string &text) {
+    std::string bytes;
+    for (const char c : text) {
+        if (c == '\n')
+            bytes += '\r';
+        bytes += c;
+    }
+    return bytes;
+}
+
+namespace {
+
+// A pipe whose end for the child is inherited and whose end for the test is not.
+struct Pipe {
+    HANDLE read = nullptr;
+    HANDLE write = nullptr;
+    explicit Pipe(bool child_reads) {
+        SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        if (!CreatePipe(&read, &write, &inherited, 0))
+            throw std::runtime_error("CreatePipe failed");
+        SetHandleInformation(child_reads ? write : read, HANDLE_FLAG_INHERIT, 0);
+    }
+};
+
+}  // namespace
+
+RunResult run_f06modes(const std::filesystem::path &dir, const std::string &input) {
+    Pipe to_child(true);
+    Pipe from_child(false);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = to_child.read;
+    startup.hStdOutput = from_child.write;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    const std::wstring program = std::filesystem::path(F06MODES).wstring();
+    std::wstring command_line = L"\"" + program + L"\"";
+    PROCESS_INFORMATION child{};
+    // No console: the key wait ends at once.
+    const bool started = CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr,
+                                        TRUE, DETACHED_PROCESS, nullptr, dir.c_str(), &startup,
+                                        &child);
+    CloseHandle(to_child.read);
+    CloseHandle(from_child.write);
+    if (!started) {
+        CloseHandle(to_child.write);
+        CloseHandle(from_child.read);
+        throw std::runtime_error("CreateProcess failed");
+    }
+
+    // The program may end before it reads all input, or write its console
+    // before it does: the input goes in while the console comes out.
+    std::thread writer([&input, &to_child] {
+        for (std::size_t sent = 0; sent < input.size();) {
+            DWORD n = 0;
+            const auto chunk = static_cast<DWORD>(std::min<std::size_t>(input.size() - sent, 65536));
+            if (!WriteFile(to_child.write, input.data() + sent, chunk, &n, nullptr) || n == 0)
+                break;
+            sent += n;
+        }
+        CloseHandle(to_child.write);
+    });
+    RunResult result;
+    char buffer[65536];
+    for (DWORD n = 0; ReadFile(from_child.read, buffer, sizeof buffer, &n, nullptr) && n > 0;)
+        result.console.append(buffer, n);
+    CloseHandle(from_child.read);
+    writer.join();
+
+    DWORD status = 0;
+    WaitForSingleObject(child.hProcess, INFINITE);
+    GetExitCodeProcess(child.hProcess, &status);
+    CloseHandle(child.hProcess);
+    CloseHandle(child.hThread);
+    result.status = static_cast<int>(status);
+    return result;
+}
+
+#else
+
 WorkDir::WorkDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "f06modes-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr)
@@ -22,28 +128,8 @@ WorkDir::WorkDir() {
     path_ = pattern;
 }
 
-WorkDir::~WorkDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-void WorkDir::write(const std::string &name, const std::string &bytes) const {
-    std::ofstream(path_ / name, std::ios::binary) << bytes;
-}
-
-std::string WorkDir::read(const std::string &name) const {
-    const std::string bytes = file_bytes(path_ / name);
-    EXPECT_NE(bytes, "<missing>") << name;
-    return bytes;
-}
-
-std::string file_bytes(const std::filesystem::path &file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return "<missing>";
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+std::string text_file(const std::string &text) {
+    return text;
 }
 
 RunResult run_f06modes(const std::filesystem::path &dir, const std::string &input) {
@@ -82,6 +168,32 @@ RunResult run_f06modes(const std::filesystem::path &dir, const std::string &inpu
     waitpid(child, &status, 0);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+#endif
+
+WorkDir::~WorkDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void WorkDir::write(const std::string &name, const std::string &bytes) const {
+    std::ofstream(path_ / name, std::ios::binary) << bytes;
+}
+
+std::string WorkDir::read(const std::string &name) const {
+    const std::string bytes = file_bytes(path_ / name);
+    EXPECT_NE(bytes, "<missing>") << name;
+    return bytes;
+}
+
+std::string file_bytes(const std::filesystem::path &file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return "<missing>";
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
 }
 
 std::string console_before_passes(const std::string &report_name) {

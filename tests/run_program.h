@@ -1,9 +1,17 @@
 // Runs the built f06modes as a user would: in a fresh working directory, the
-// name piped into standard input, in a new session without a terminal.
+// name piped into standard input, without a terminal or console (a new
+// session on POSIX systems, a detached process on Windows).
 #pragma once
 
 #include <filesystem>
 #include <string>
+
+// Skips the rest of a test on Windows, which lacks what it needs.
+#ifdef _WIN32
+#define POSIX_ONLY(needs) GTEST_SKIP() << "needs " needs
+#else
+#define POSIX_ONLY(needs) static_cast<void>(0)
+#endif
 
 struct RunResult {
     int status = -1;      // exit status, or -1 when killed by a signal
@@ -38,6 +46,11 @@ std::string console_before_passes(const std::string &report_name);
 
 // The console a run prints after its last pass: output list and key prompt.
 std::string console_after_passes();
+
+// The bytes a text stream writes for this text: on Windows each "\n" becomes
+// "\r\n" (so a copied report line ending in "\r\n" becomes "\r\r\n");
+// elsewhere the text itself. For the expected console and output files.
+std::string text_file(const std::string &text);
 
 // The bytes of a file, or "<missing>" when it cannot be read.
 std::string file_bytes(const std::filesystem::path &file);

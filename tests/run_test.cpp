@@ -2,7 +2,9 @@
 // failures, closing and its I/O errors, the output list.
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <filesystem>
 #include <string>
@@ -59,7 +61,8 @@ std::string failed_open_console(const std::string &opened, const std::string &fa
 
 void expect_outputs(const WorkDir &dir, const std::vector<std::string> &contents) {
     for (std::size_t slot = 0; slot < contents.size(); ++slot)
-        EXPECT_EQ(file_bytes(dir.path() / OUTPUT_NAMES[slot]), contents[slot]) << OUTPUT_NAMES[slot];
+        EXPECT_EQ(file_bytes(dir.path() / OUTPUT_NAMES[slot]), text_file(contents[slot]))
+            << OUTPUT_NAMES[slot];
 }
 
 const std::vector<std::string> ALL_EMPTY(7, "");
@@ -73,7 +76,8 @@ TEST(RunSequence, ReportWithoutSectionsGivesSevenEmptyFiles) {
     const RunResult run = run_f06modes(dir.path(), "plain.f06\n");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.console,
-              console_before_passes("plain.f06") + PASSES_FINDING_NOTHING + console_after_passes());
+              text_file(console_before_passes("plain.f06") + PASSES_FINDING_NOTHING +
+                        console_after_passes()));
     expect_outputs(dir, ALL_EMPTY);
 }
 
@@ -95,7 +99,8 @@ TEST(RunSequence, NameIsTheFirstWordOfTheInput) {
         const RunResult run = run_f06modes(dir.path(), c.input);
         EXPECT_EQ(run.status, 0) << c.input;
         EXPECT_EQ(run.console,
-                  console_before_passes(c.name) + PASSES_FINDING_NOTHING + console_after_passes())
+                  text_file(console_before_passes(c.name) + PASSES_FINDING_NOTHING +
+                            console_after_passes()))
             << c.input;
     }
 }
@@ -105,19 +110,26 @@ TEST(RunSequence, FrequencyTableIsWrittenAndTheRunCompletes) {
     dir.write("two.f06", TWO_MODES);
     const RunResult run = run_f06modes(dir.path(), "two.f06\n");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.console, console_before_passes("two.f06") + TWO_MODES_PASS1 +
-                               TWO_MODES_LATER_PASSES + console_after_passes());
+    EXPECT_EQ(run.console, text_file(console_before_passes("two.f06") + TWO_MODES_PASS1 +
+                                         TWO_MODES_LATER_PASSES + console_after_passes()));
     expect_outputs(dir, {TWO_MODES_FN, "", "", "", "", "", ""});
 }
 
 TEST(RunSequence, ReportInAnotherDirectoryWritesOutputsHere) {
-    WorkDir dir;
-    fs::create_directory(dir.path() / "runs");
-    dir.write("runs/two.f06", TWO_MODES);
-    const RunResult run = run_f06modes(dir.path(), "runs/two.f06\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(dir.read("fn.out"), TWO_MODES_FN);
-    EXPECT_FALSE(fs::exists(dir.path() / "runs" / "fn.out"));
+    std::vector<std::string> names = {"runs/two.f06"};
+#ifdef _WIN32
+    names.push_back("runs\\two.f06");
+#endif
+    for (const std::string &name : names) {
+        SCOPED_TRACE(name);
+        WorkDir dir;
+        fs::create_directory(dir.path() / "runs");
+        dir.write("runs/two.f06", TWO_MODES);
+        const RunResult run = run_f06modes(dir.path(), name + "\n");
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(dir.read("fn.out"), text_file(TWO_MODES_FN));
+        EXPECT_FALSE(fs::exists(dir.path() / "runs" / "fn.out"));
+    }
 }
 
 TEST(RunSequence, SecondRunReplacesEveryFile) {
@@ -141,8 +153,8 @@ TEST(RunSequence, NameOf259CharactersIsUsedWhole) {
     dir.write(name, TWO_MODES);
     const RunResult run = run_f06modes(dir.path(), name + "\n");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.console, console_before_passes(name) + TWO_MODES_PASS1 +
-                               TWO_MODES_LATER_PASSES + console_after_passes());
+    EXPECT_EQ(run.console, text_file(console_before_passes(name) + TWO_MODES_PASS1 +
+                                         TWO_MODES_LATER_PASSES + console_after_passes()));
 }
 
 /* ----------------------------------------------------- opening fails ---- */
@@ -159,19 +171,25 @@ TEST(OpenFailure, ReportThatCannotBeReadLeavesEveryOutputAlone) {
         {"only white space", " \n\t\n", ""},
         {"no such file", "missing.f06\n", "missing.f06"},
         {"a directory", "folder\n", "folder"},
+#ifdef _WIN32
+        {"a device", "NUL\n", "NUL"},
+#else
         {"a FIFO", "fifo.f06\n", "fifo.f06"},
         {"a device", "/dev/null\n", "/dev/null"},
         {"a dangling link", "dangling.f06\n", "dangling.f06"},
         {"a looping link", "loop.f06\n", "loop.f06"},
+#endif
         {"260 characters", long_name + "r\n", long_name + "r"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         WorkDir dir;
         fs::create_directory(dir.path() / "folder");
+#ifndef _WIN32
         ASSERT_EQ(mkfifo((dir.path() / "fifo.f06").c_str(), 0600), 0);
         fs::create_symlink("nowhere.f06", dir.path() / "dangling.f06");
         fs::create_symlink("loop.f06", dir.path() / "loop.f06");
+#endif
         // The 259-character beginning of the long name is a report: it must not be opened.
         fs::create_directory(dir.path() / std::string(200, 'd'));
         dir.write(long_name, TWO_MODES);
@@ -179,7 +197,7 @@ TEST(OpenFailure, ReportThatCannotBeReadLeavesEveryOutputAlone) {
 
         const RunResult run = run_f06modes(dir.path(), c.input);
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.console, failed_open_console("", c.name_in_message));
+        EXPECT_EQ(run.console, text_file(failed_open_console("", c.name_in_message)));
         EXPECT_EQ(dir.read("mem.out"), "kept\n");
         for (const char *name : OUTPUT_NAMES) {
             if (std::string(name) != "mem.out") {
@@ -190,13 +208,21 @@ TEST(OpenFailure, ReportThatCannotBeReadLeavesEveryOutputAlone) {
 }
 
 TEST(OpenFailure, ReportThatIsAnOutputIsRefusedUnchanged) {
-    const std::vector<std::string> names = {"fn.out", "./mem.out", "LINK", "HARD", "ABSOLUTE"};
+    std::vector<std::string> names = {"fn.out", "./mem.out", "HARD", "ABSOLUTE"};
+#ifdef _WIN32
+    // Windows names ignore case and take either separator.
+    names.insert(names.end(), {"FN.OUT", "Mem.Out", ".\\mem.out"});
+#else
+    names.push_back("LINK");
+#endif
     for (const std::string &typed : names) {
         SCOPED_TRACE(typed);
         WorkDir dir;
         dir.write("fn.out", TWO_MODES);
         dir.write("mem.out", TWO_MODES);
+#ifndef _WIN32
         fs::create_symlink("fn.out", dir.path() / "link.f06");
+#endif
         fs::create_hard_link(dir.path() / "mem.out", dir.path() / "hard.f06");
         std::string name = typed;
         if (typed == "LINK")
@@ -208,7 +234,7 @@ TEST(OpenFailure, ReportThatIsAnOutputIsRefusedUnchanged) {
 
         const RunResult run = run_f06modes(dir.path(), name + "\n");
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.console, failed_open_console("", name));
+        EXPECT_EQ(run.console, text_file(failed_open_console("", name)));
         EXPECT_EQ(dir.read("fn.out"), TWO_MODES);
         EXPECT_EQ(dir.read("mem.out"), TWO_MODES);
         EXPECT_FALSE(fs::exists(dir.path() / "pf.out"));
@@ -216,12 +242,13 @@ TEST(OpenFailure, ReportThatIsAnOutputIsRefusedUnchanged) {
 }
 
 TEST(OpenFailure, LinkToAReportElsewhereIsRead) {
+    POSIX_ONLY("symbolic links");
     WorkDir dir;
     dir.write("two.f06", TWO_MODES);
     fs::create_symlink("two.f06", dir.path() / "link.f06");
     const RunResult run = run_f06modes(dir.path(), "link.f06\n");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(dir.read("fn.out"), TWO_MODES_FN);
+    EXPECT_EQ(dir.read("fn.out"), text_file(TWO_MODES_FN));
 }
 
 // The outputs are opened in slot order: fn.out, mass.out, mem.out, pf.out,
@@ -242,7 +269,7 @@ TEST(OpenFailure, OutputThatCannotBeCreatedStopsTheRunThere) {
         std::string opened = " File: two.f06 opened. \n";
         for (std::size_t slot = 0; slot < failing; ++slot)
             opened += std::string(" File: ") + OUTPUT_NAMES[slot] + " opened. \n";
-        EXPECT_EQ(run.console, failed_open_console(opened, failing_name));
+        EXPECT_EQ(run.console, text_file(failed_open_console(opened, failing_name)));
         for (std::size_t slot = 0; slot < 7; ++slot) {
             if (slot == failing) {
                 EXPECT_TRUE(fs::is_directory(dir.path() / failing_name));
@@ -258,6 +285,7 @@ TEST(OpenFailure, OutputThatCannotBeCreatedStopsTheRunThere) {
 /* ----------------------------------------------------- I/O errors ---- */
 
 TEST(WriteFailure, FnOutOnAFullDeviceIsReportedWhenItsTableEnds) {
+    POSIX_ONLY("/dev/full");
     WorkDir dir;
     dir.write("two.f06", TWO_MODES);
     fs::create_symlink("/dev/full", dir.path() / "fn.out");
@@ -271,6 +299,7 @@ TEST(WriteFailure, FnOutOnAFullDeviceIsReportedWhenItsTableEnds) {
 }
 
 TEST(WriteFailure, MassOutOnAFullDeviceIsReportedWhenTheFilesAreClosed) {
+    POSIX_ONLY("/dev/full");
     WorkDir dir;
     const std::string report = TWO_MODES +
                                "   MASS AXIS SYSTEM (S)     MASS              X-C.G.\n"
@@ -295,6 +324,7 @@ TEST(WriteFailure, MassOutOnAFullDeviceIsReportedWhenTheFilesAreClosed) {
 }
 
 TEST(WriteFailure, EmptyOutputOnAFullDeviceIsNoError) {
+    POSIX_ONLY("/dev/full");
     WorkDir dir;
     dir.write("two.f06", TWO_MODES);
     fs::create_symlink("/dev/full", dir.path() / "fn_mem.out");

@@ -2,6 +2,11 @@
 // line parse and the word-to-number conversion.
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
 
 #include <algorithm>
 #include <climits>
@@ -137,8 +142,18 @@ TEST_F(ScanTest, RewindDropsBytesReadAhead) {
 }
 
 TEST_F(ScanTest, FailingReadActsAsTheEndAndIsRemembered) {
+#ifdef _WIN32
+    // Windows opens a directory as a stream only through its handle; every
+    // read of it fails.
+    const HANDLE folder = CreateFileW(L".", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(folder, INVALID_HANDLE_VALUE);
+    file_slots[SLOT_REPORT].stream =
+        _fdopen(_open_osfhandle(reinterpret_cast<intptr_t>(folder), _O_RDONLY), "rb");
+#else
     // Linux opens a directory for reading; every read of it fails.
     file_slots[SLOT_REPORT].stream = std::fopen("/", "rb");
+#endif
     ASSERT_NE(file_slots[SLOT_REPORT].stream, nullptr);
     rewind_report();
     set_line("previous\n");
