@@ -31,7 +31,7 @@ namespace {
 constexpr std::size_t BLOCK_SIZE = std::size_t{256} << 10;
 // The vector search looks at most a marker's length plus one vector past the
 // bytes read.
-constexpr std::size_t BLOCK_SLACK = 128;
+constexpr std::size_t BLOCK_SLACK = MARKER_MAX + 16;
 
 struct ReadAhead {
     std::array<char, BLOCK_SIZE + BLOCK_SLACK> bytes{};

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <initializer_list>
 #include <variant>
 
@@ -29,6 +30,8 @@ bool read_report_line();
 // Reads report lines until one holds the marker, counting each line that does
 // not in searched, as long as searched is below limit. Returns true with that
 // line in report_line; false when the limit is reached or the report ends.
+// The marker is a heading: 1 to MARKER_MAX bytes, no newline among them.
+inline constexpr std::size_t MARKER_MAX = 64;
 bool search_report(const char *marker, int &searched, int limit);
 
 // Whether the marker occurs in report_line, before its first zero byte.
