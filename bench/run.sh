@@ -31,20 +31,6 @@ dir=$(realpath -m "$dir")
 cd "$(dirname "$0")/.."
 root=$PWD
 
-install_missing() {
-  local packages=(hyperfine time cmake make g++ python3 util-linux)
-  local missing=() package
-  for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' || missing+=("$package")
-  done
-  ((${#missing[@]})) || return 0
-  local sudo_if_needed=()
-  [ "$(id -u)" -eq 0 ] || sudo_if_needed=(sudo)
-  echo "== installing ${missing[*]}"
-  "${sudo_if_needed[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_if_needed[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
-}
-
 # Builds f06modes and the two tools in Release; sets f06modes, make_report, classic.
 build() {
   echo "== building (Release) in build/bench"
@@ -178,7 +164,7 @@ for r in [head] + rows:
 EOF
 }
 
-install_missing
+scripts/install-deps hyperfine time python3 util-linux
 build
 mkdir -p "$dir/work" "$dir/results"
 : >"$dir/results/memory.tsv"
