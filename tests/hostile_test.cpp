@@ -34,21 +34,6 @@ namespace {
 
 /* ---------------------------------------------------- surroundings ---- */
 
-// Equal bytes; when not, where they first differ, with a little context,
-// rather than two copies of a long text.
-::testing::AssertionResult same_bytes(const std::string &actual, const std::string &expected) {
-    if (actual == expected)
-        return ::testing::AssertionSuccess();
-    std::size_t at = 0;
-    while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
-        ++at;
-    const std::size_t from = at < 40 ? 0 : at - 40;
-    return ::testing::AssertionFailure()
-           << "sizes " << actual.size() << " and " << expected.size() << " expected, first difference at byte "
-           << at << "\n  actual:   " << ::testing::PrintToString(actual.substr(from, 80))
-           << "\n  expected: " << ::testing::PrintToString(expected.substr(from, 80));
-}
-
 bool is_output(const fs::path &relative) {
     for (const char *name : OUTPUT_NAMES)
         if (relative == name)
@@ -210,38 +195,7 @@ ChildEnd run_checked(const WorkDir &dir, const std::string &input, Input in = In
 
 /* ------------------------------------------------------------ harness ---- */
 
-// What the four passes print and write for one report. The console fields
-// hold a pass's own text only: not the announcement lines, the entry lines
-// "\n in pf \n" and "\n find MEM \n", nor the mass pass's closing "\n\n".
-struct PassOutputs {
-    std::string fn_console{};
-    std::string fn{};
-    std::string pf_console{};
-    std::string pf{};
-    std::string mem_console{};
-    std::string mem{};
-    std::string fn_mem_386{};
-    std::string mass_console{};
-    std::string mass{};
-};
-
 const std::string REPORT_NAME = "model.f06";
-
-std::string expected_console(const std::string &name, const PassOutputs &out) {
-    return console_before_passes(name) + "\n ref 1 \n\n" + out.fn_console + "\n ref 2 \n\n" +
-           "\n in pf \n" + out.pf_console + "\n ref 3 \n\n" + "\n find MEM \n" + out.mem_console +
-           "\n ref 4 \n\n" + out.mass_console + "\n\n" + console_after_passes();
-}
-
-void expect_files(const WorkDir &dir, const PassOutputs &expected) {
-    EXPECT_TRUE(same_bytes(dir.read("fn.out"), expected.fn)) << "fn.out";
-    EXPECT_TRUE(same_bytes(dir.read("pf.out"), expected.pf)) << "pf.out";
-    EXPECT_TRUE(same_bytes(dir.read("mem.out"), expected.mem)) << "mem.out";
-    EXPECT_TRUE(same_bytes(dir.read("fn_mem_386.out"), expected.fn_mem_386)) << "fn_mem_386.out";
-    EXPECT_TRUE(same_bytes(dir.read("mass.out"), expected.mass)) << "mass.out";
-    EXPECT_EQ(dir.read("fn_mem.out"), "");
-    EXPECT_EQ(dir.read("fn_mem_u.out"), "");
-}
 
 // Runs f06modes on the report under the given name; compares the status, the
 // console and the seven output files.
@@ -253,7 +207,7 @@ void expect_run(const std::string &report, const PassOutputs &expected,
     EXPECT_TRUE(end.exited);
     EXPECT_EQ(end.status, 0);
     EXPECT_TRUE(same_bytes(end.console, expected_console(name, expected))) << "console";
-    expect_files(dir, expected);
+    expect_output_files(dir, expected);
 }
 
 /* ------------------------------------------------- report sections ---- */
@@ -528,7 +482,7 @@ TEST(HostileConsole, EveryFileIsWrittenWhateverBecomesOfStandardOutput) {
         } else {
             EXPECT_EQ(end.console, "");
         }
-        expect_files(dir, expected);
+        expect_output_files(dir, expected);
     }
 }
 

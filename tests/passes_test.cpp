@@ -19,29 +19,7 @@ namespace {
 
 /* ------------------------------------------------------------ harness ---- */
 
-// What the four passes print and write for one report. The console fields
-// hold a pass's own text only: not the announcement lines, the entry lines
-// "\n in pf \n" and "\n find MEM \n", nor the mass pass's closing "\n\n".
-struct PassOutputs {
-    std::string fn_console{};
-    std::string fn{};
-    std::string pf_console{};
-    std::string pf{};
-    std::string mem_console{};
-    std::string mem{};
-    std::string fn_mem_386{};
-    std::string mass_console{};
-    std::string mass{};
-};
-
 const std::string REPORT_NAME = "model.f06";
-
-std::string expected_console(const PassOutputs &out) {
-    return console_before_passes(REPORT_NAME) + "\n ref 1 \n\n" + out.fn_console +
-           "\n ref 2 \n\n" + "\n in pf \n" + out.pf_console + "\n ref 3 \n\n" +
-           "\n find MEM \n" + out.mem_console + "\n ref 4 \n\n" + out.mass_console + "\n\n" +
-           console_after_passes();
-}
 
 // Runs f06modes on the report; compares the status, the console and the
 // seven output files.
@@ -50,14 +28,8 @@ void expect_run(const std::string &report, const PassOutputs &expected) {
     dir.write(REPORT_NAME, report);
     const RunResult run = run_f06modes(dir.path(), REPORT_NAME + "\n");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.console, text_file(expected_console(expected)));
-    EXPECT_EQ(dir.read("fn.out"), text_file(expected.fn));
-    EXPECT_EQ(dir.read("pf.out"), text_file(expected.pf));
-    EXPECT_EQ(dir.read("mem.out"), text_file(expected.mem));
-    EXPECT_EQ(dir.read("fn_mem_386.out"), text_file(expected.fn_mem_386));
-    EXPECT_EQ(dir.read("mass.out"), text_file(expected.mass));
-    EXPECT_EQ(dir.read("fn_mem.out"), "");
-    EXPECT_EQ(dir.read("fn_mem_u.out"), "");
+    EXPECT_EQ(run.console, expected_console(REPORT_NAME, expected));
+    expect_output_files(dir, expected);
 }
 
 std::string without_newline(const std::string &line) {

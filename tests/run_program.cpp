@@ -217,3 +217,35 @@ std::string console_after_passes() {
         console += std::string("\n ") + name + " ";
     return console + "\n\n press any key to continue \n";
 }
+
+std::string expected_console(const std::string &report_name, const PassOutputs &passes) {
+    return text_file(console_before_passes(report_name) + "\n ref 1 \n\n" + passes.fn_console +
+                     "\n ref 2 \n\n" + "\n in pf \n" + passes.pf_console + "\n ref 3 \n\n" +
+                     "\n find MEM \n" + passes.mem_console + "\n ref 4 \n\n" +
+                     passes.mass_console + "\n\n" + console_after_passes());
+}
+
+void expect_output_files(const WorkDir &dir, const PassOutputs &expected) {
+    const std::pair<const char *, const std::string &> files[] = {
+        {"fn.out", expected.fn},   {"pf.out", expected.pf},
+        {"mem.out", expected.mem}, {"fn_mem_386.out", expected.fn_mem_386},
+        {"mass.out", expected.mass}};
+    for (const auto &[name, bytes] : files)
+        EXPECT_TRUE(same_bytes(dir.read(name), text_file(bytes))) << name;
+    EXPECT_EQ(dir.read("fn_mem.out"), "");
+    EXPECT_EQ(dir.read("fn_mem_u.out"), "");
+}
+
+::testing::AssertionResult same_bytes(const std::string &actual, const std::string &expected) {
+    if (actual == expected)
+        return ::testing::AssertionSuccess();
+    std::size_t at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
+        ++at;
+    const std::size_t from = at < 40 ? 0 : at - 40;
+    return ::testing::AssertionFailure()
+           << "sizes " << actual.size() << " and " << expected.size() << " expected, first difference at byte "
+           << at << "\n  actual:   " << ::testing::PrintToString(actual.substr(from, 80))
+           << "\n  expected: " << ::testing::PrintToString(expected.substr(from, 80));
+}
+

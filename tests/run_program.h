@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <string>
 
 // Skips the rest of a test on Windows, which lacks what it needs.
@@ -51,6 +52,33 @@ std::string console_after_passes();
 // "\r\n" (so a copied report line ending in "\r\n" becomes "\r\r\n");
 // elsewhere the text itself. For the expected console and output files.
 std::string text_file(const std::string &text);
+
+// What the four passes print and write for one report. The console fields
+// hold a pass's own text only: not the announcement lines, the entry lines
+// "\n in pf \n" and "\n find MEM \n", nor the mass pass's closing "\n\n".
+struct PassOutputs {
+    std::string fn_console{};
+    std::string fn{};
+    std::string pf_console{};
+    std::string pf{};
+    std::string mem_console{};
+    std::string mem{};
+    std::string fn_mem_386{};
+    std::string mass_console{};
+    std::string mass{};
+};
+
+// The whole console of a completed run on the report of this name, as the
+// platform's text stream writes it.
+std::string expected_console(const std::string &report_name, const PassOutputs &passes);
+
+// Compares the seven output files in dir with what the passes must write.
+void expect_output_files(const WorkDir &dir, const PassOutputs &expected);
+
+// Whether the bytes are the expected ones; a failure tells where the first
+// difference lies and shows the bytes around it, so files of megabytes stay
+// readable.
+::testing::AssertionResult same_bytes(const std::string &actual, const std::string &expected);
 
 // The bytes of a file, or "<missing>" when it cannot be read.
 std::string file_bytes(const std::filesystem::path &file);
