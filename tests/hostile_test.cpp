@@ -150,13 +150,7 @@ ChildEnd run_with(const fs::path &dir, const std::string &input, Input in, Outpu
         close(from_child[0]);
         reading = false;
     }
-    for (std::size_t sent = 0; sent < input.size();) {
-        const ssize_t n = ::write(to_child[1], input.data() + sent, input.size() - sent);
-        if (n <= 0)
-            break;
-        sent += static_cast<std::size_t>(n);
-    }
-    close(to_child[1]);
+    send_and_close(to_child[1], input);
 
     ChildEnd end;
     char buffer[65536];

@@ -132,6 +132,16 @@ std::string text_file(const std::string &text) {
     return text;
 }
 
+void send_and_close(int fd, const std::string &input) {
+    for (std::size_t sent = 0; sent < input.size();) {
+        const ssize_t n = ::write(fd, input.data() + sent, input.size() - sent);
+        if (n <= 0)
+            break;
+        sent += static_cast<std::size_t>(n);
+    }
+    close(fd);
+}
+
 RunResult run_f06modes(const std::filesystem::path &dir, const std::string &input) {
     std::signal(SIGPIPE, SIG_IGN);  // the program may end before it reads all input
     int to_child[2];
@@ -151,13 +161,7 @@ RunResult run_f06modes(const std::filesystem::path &dir, const std::string &inpu
     }
     close(to_child[0]);
     close(from_child[1]);
-    for (std::size_t sent = 0; sent < input.size();) {
-        const ssize_t n = ::write(to_child[1], input.data() + sent, input.size() - sent);
-        if (n <= 0)
-            break;
-        sent += static_cast<std::size_t>(n);
-    }
-    close(to_child[1]);
+    send_and_close(to_child[1], input);
 
     RunResult result;
     char buffer[65536];

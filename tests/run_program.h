@@ -41,6 +41,12 @@ private:
 // Runs f06modes in dir with input on standard input and collects its console.
 RunResult run_f06modes(const std::filesystem::path &dir, const std::string &input);
 
+#ifndef _WIN32
+// Writes the input into a pipe to a child, as far as the child takes it,
+// then closes the pipe.
+void send_and_close(int fd, const std::string &input);
+#endif
+
 // The console a run prints before its first pass: banner, prompt, the blank
 // line and the eight progress lines, for a report of this name.
 std::string console_before_passes(const std::string &report_name);
